@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (extra arguments go to cmake's configure step).
+# Configures build/ (once) and builds the given targets, or everything.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-gen=()
-command -v ninja >/dev/null && [[ ! -f build/CMakeCache.txt ]] && gen=(-G Ninja)
-cmake -S . -B build "${gen[@]}" "$@" >/dev/null
-cmake --build build -j "$(nproc)"
+if [[ ! -f build/CMakeCache.txt ]]; then
+  gen=()
+  command -v ninja >/dev/null && gen=(-G Ninja)
+  cmake -S . -B build "${gen[@]}" >/dev/null
+fi
+targets=()
+for t in "$@"; do targets+=(--target "$t"); done
+cmake --build build -j "$(nproc)" "${targets[@]}"
