@@ -1,0 +1,3 @@
+#include "display/DisplayInstance.h"
+
+std::unique_ptr<TDisplay> Display;
