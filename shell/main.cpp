@@ -1,0 +1,5 @@
+#include "shell/vazu_main.h"
+
+int main() {
+    return vazu_main();
+}
