@@ -55,12 +55,33 @@ int ShowSdlMessageBox(HWND Owner, const std::string& Text, const std::string& Ca
 
 int CursorCounter = 0;
 
+// A box shows at most this much text: a message quoting a 20 MB line of
+// broken data would make a box no screen can hold and flood the terminal.
+constexpr std::size_t MaxBoxText = 2000;
+constexpr std::size_t KeptTail = 200;
+
+// Never cut inside a UTF-8 sequence: move back to the start of a character.
+std::size_t CharacterStart(const std::string& Text, std::size_t At) {
+    while (At > 0 && (static_cast<unsigned char>(Text[At]) & 0xC0) == 0x80)
+        --At;
+    return At;
+}
+
 } // namespace
+
+std::string ShortenedForBox(const std::string& Text) {
+    if (Text.size() <= MaxBoxText)
+        return Text;
+    const std::string Gap = " [...] ";
+    const std::size_t HeadEnd = CharacterStart(Text, MaxBoxText - KeptTail - Gap.size());
+    const std::size_t TailStart = CharacterStart(Text, Text.size() - KeptTail);
+    return Text.substr(0, HeadEnd) + Gap + Text.substr(TailStart);
+}
 
 int MessageBoxA(HWND Owner, const char* Text, const char* Caption, UINT Type) {
     if ((Type & MB_TYPEMASK) != MB_OK)
         return 0;
-    const std::string BoxText = WithLineFeeds(Text != nullptr ? Text : "");
+    const std::string BoxText = ShortenedForBox(WithLineFeeds(Text != nullptr ? Text : ""));
     const std::string BoxCaption = WithLineFeeds(Caption != nullptr ? Caption : "Error");
     std::fprintf(stderr, "%s: %s\n", BoxCaption.c_str(), BoxText.c_str());
     std::fflush(stderr);

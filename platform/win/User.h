@@ -34,7 +34,12 @@ constexpr int IDOK = 1;
 // Returns IDOK once the user closed the box; 0 when the box could not be shown
 // (no screen: the text went to standard error only) and 0 without showing or
 // writing anything for a button set other than MB_OK, which is not supported.
+// A text of more than 2000 bytes is shortened to its beginning, " [...] " and
+// its last 200 bytes, on the screen and on standard error alike.
 int MessageBoxA(HWND Owner, const char* Text, const char* Caption, UINT Type);
+
+// The text as a box shows it (see MessageBoxA).
+std::string ShortenedForBox(const std::string& Text);
 
 // What shows a box: gets the text and caption as MessageBoxA passes them on
 // (line ends already made line feeds), returns IDOK or 0 as MessageBoxA does.

@@ -219,3 +219,40 @@ TEST(DesktopDepth, IsZeroWithoutVideo) {
 }
 
 } // namespace
+
+TEST(MessageBoxA, ShortensTextsNoBoxCanHold) {
+    std::vector<RecordedBox> Boxes;
+    SetMessageBoxPresenter([&](HWND Owner, const std::string& Text, const std::string& Caption,
+                               UINT Type) {
+        Boxes.push_back({Owner, Text, Caption, Type});
+        return IDOK;
+    });
+    // A conversion error quoting a 20 MB word, with umlauts at the cut.
+    const std::string Word(20'000'000, '9');
+    const std::string Message = "'" + Word + "' ist kein gültiger Integerwert.";
+    ::testing::internal::CaptureStderr();
+    MessageBoxA(0, Message.c_str(), "vazu", MB_OK | MB_ICONERROR);
+    const std::string Written = ::testing::internal::GetCapturedStderr();
+    SetMessageBoxPresenter(nullptr);
+
+    ASSERT_EQ(Boxes.size(), 1u);
+    const std::string& Shown = Boxes[0].Text;
+    EXPECT_LE(Shown.size(), 2000u);
+    EXPECT_EQ(Shown.substr(0, 10), "'999999999");
+    EXPECT_NE(Shown.find(" [...] "), std::string::npos);
+    EXPECT_TRUE(Shown.ends_with("9' ist kein gültiger Integerwert.")) << Shown.substr(Shown.size() - 40);
+    EXPECT_EQ(Written, "vazu: " + Shown + "\n");
+
+    // Short texts are left alone; a cut never splits a character.
+    EXPECT_EQ(ShortenedForBox("Datei nicht gefunden."), "Datei nicht gefunden.");
+    const std::string Umlauts = [] {
+        std::string s;
+        for (int i = 0; i < 1500; ++i) s += "ü";
+        return s;
+    }();
+    const std::string Cut = ShortenedForBox(Umlauts);
+    const std::size_t Gap = Cut.find(" [...] ");
+    ASSERT_NE(Gap, std::string::npos);
+    EXPECT_EQ(Gap % 2, 0u);
+    EXPECT_EQ((Cut.size() - Gap - 7) % 2, 0u);
+}
