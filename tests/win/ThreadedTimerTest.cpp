@@ -250,3 +250,36 @@ TEST_F(TimerTest, AHigherThreadPriorityIsAppliedWhereTheSystemAllows) {
 }
 
 } // namespace
+
+namespace {
+
+std::size_t ThreadCount() {
+    std::size_t Count = 0;
+    if (DIR* Tasks = opendir("/proc/self/task")) {
+        while (dirent* Entry = readdir(Tasks))
+            if (Entry->d_name[0] != '.')
+                ++Count;
+        closedir(Tasks);
+    }
+    return Count;
+}
+
+TEST_F(TimerTest, StartingAndDestroyingAThousandTimesLeavesNoThreadBehind) {
+    const std::size_t Before = ThreadCount();
+    int Ticks = 0;
+    for (int Round = 0; Round < 1000; ++Round) {
+        auto Timer = std::make_unique<TThreadedTimer>(nullptr);
+        Timer->OnTimer = [&](TObject*) { ++Ticks; };
+        Timer->SetInterval(1);
+        Timer->SetEnabled(true);
+        // Every other round a tick is likely handed over and waiting.
+        if (Round % 2 == 1)
+            std::this_thread::sleep_for(std::chrono::microseconds(1500));
+        Timer.reset(); // ctest's time limit catches a hang
+        App->ProcessMessages();
+    }
+    EXPECT_EQ(ThreadCount(), Before);
+    EXPECT_GT(Ticks, 0); // the rounds that waited did tick
+}
+
+} // namespace
