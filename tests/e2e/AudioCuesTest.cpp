@@ -3,10 +3,10 @@
 // capture is known exactly), and recorded in real time from MP3 songs played
 // through the sound library.
 #include "sound/FSound.h"
+#include "tests/sound/SoundFixtures.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
-#include <lame/lame.h>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -45,12 +45,6 @@ constexpr int BufferFrames = 1024; // the sound library's mixing buffer
 const char* const SongNames[] = {"vazu.mp3", "vazu1.mp3", "title.mp3", "vazu2.mp3"};
 enum SongIndex { Vazu, Vazu1, Title, Vazu2 };
 
-using Pcm = std::vector<std::int16_t>; // interleaved L, R
-
-std::size_t Frames(const Pcm& pcm) {
-    return pcm.size() / 2;
-}
-
 // A sweep from `from` to `to` Hz, scaled differently on the two sides. It never
 // repeats itself, and it starts off zero so its first frame is already audible.
 Pcm Chirp(int rate, double seconds, double from, double to, double left, double right) {
@@ -81,13 +75,6 @@ std::string ReadBytes(const fs::path& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path.string());
-}
-
 void PutLE(std::string& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
         out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
@@ -99,47 +86,6 @@ std::string PcmBytes(const Pcm& pcm) {
     for (std::int16_t s : pcm)
         PutLE(bytes, static_cast<std::uint16_t>(s), 2);
     return bytes;
-}
-
-void WriteWav(const fs::path& path, const Pcm& pcm, int rate) {
-    const auto dataBytes = static_cast<std::uint32_t>(pcm.size() * 2);
-    std::string wav = "RIFF";
-    PutLE(wav, 36 + dataBytes, 4);
-    wav += "WAVEfmt ";
-    PutLE(wav, 16, 4);
-    PutLE(wav, 1, 2); // PCM
-    PutLE(wav, 2, 2); // stereo
-    PutLE(wav, static_cast<std::uint32_t>(rate), 4);
-    PutLE(wav, static_cast<std::uint32_t>(rate) * 4, 4);
-    PutLE(wav, 4, 2);
-    PutLE(wav, 16, 2);
-    wav += "data";
-    PutLE(wav, dataBytes, 4);
-    WriteBytes(path, wav + PcmBytes(pcm));
-}
-
-void WriteMp3(const fs::path& path, Pcm pcm, int rate) {
-    const std::unique_ptr<lame_global_flags, int (*)(lame_global_flags*)> lame(lame_init(),
-                                                                               lame_close);
-    if (!lame)
-        throw std::runtime_error("lame_init failed");
-    lame_set_in_samplerate(lame.get(), rate);
-    lame_set_num_channels(lame.get(), 2);
-    lame_set_brate(lame.get(), 128);
-    lame_set_bWriteVbrTag(lame.get(), 0);
-    if (lame_init_params(lame.get()) < 0)
-        throw std::runtime_error("lame_init_params failed");
-    const int frames = static_cast<int>(Frames(pcm));
-    std::vector<unsigned char> mp3(static_cast<std::size_t>(frames) * 5 / 4 + 7200 * 2);
-    const int body = lame_encode_buffer_interleaved(lame.get(), pcm.data(), frames, mp3.data(),
-                                                    static_cast<int>(mp3.size()));
-    if (body < 0)
-        throw std::runtime_error("lame_encode_buffer_interleaved failed");
-    const int tail =
-        lame_encode_flush(lame.get(), mp3.data() + body, static_cast<int>(mp3.size()) - body);
-    if (tail < 0)
-        throw std::runtime_error("lame_encode_flush failed");
-    WriteBytes(path, std::string(mp3.begin(), mp3.begin() + body + tail));
 }
 
 struct ToolRun {
