@@ -22,4 +22,4 @@ cmake --build build-asan -j "$jobs"
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-(cd build-asan && ctest --output-on-failure -j "$jobs" -E '^e2e_(whole_movie|failing_shows|hostile_shows)$' "$@")
+(cd build-asan && ctest --output-on-failure -j "$jobs" -E '^e2e_(whole_movie|failing_shows|hostile_shows|faults|faults_silent)$' "$@")
