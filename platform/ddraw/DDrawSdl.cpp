@@ -167,12 +167,9 @@ struct FlipChain {
     }
 };
 
-class SdlSurface final : public IDirectDrawSurface7 {
+// One COM reference count: the object frees itself with its last reference.
+template <class Interface> class RefCounted : public Interface {
 public:
-    enum class Role { OffScreen, Front, Back };
-
-    SdlSurface(Role Kind, DWORD Caps) : Kind(Kind), Caps(Caps) {}
-
     DWORD AddRef() override { return ++Refs; }
     DWORD Release() override {
         if (--Refs == 0) {
@@ -181,6 +178,16 @@ public:
         }
         return Refs;
     }
+
+private:
+    DWORD Refs = 1;
+};
+
+class SdlSurface final : public RefCounted<IDirectDrawSurface7> {
+public:
+    enum class Role { OffScreen, Front, Back };
+
+    SdlSurface(Role Kind, DWORD Caps) : Kind(Kind), Caps(Caps) {}
 
     HRESULT GetAttachedSurface(DDSCAPS2* Wanted, IDirectDrawSurface7** Surface) override {
         if (Surface == nullptr)
@@ -349,23 +356,13 @@ private:
         return Kind != Role::OffScreen && Chain->Screen->Losses.load() != LossesSeen;
     }
 
-    DWORD Refs = 1;
     const Role Kind;
     const DWORD Caps;
     HDC Dc = 0;
 };
 
-class SdlDirectDraw final : public IDirectDraw7 {
+class SdlDirectDraw final : public RefCounted<IDirectDraw7> {
 public:
-    DWORD AddRef() override { return ++Refs; }
-    DWORD Release() override {
-        if (--Refs == 0) {
-            delete this;
-            return 0;
-        }
-        return Refs;
-    }
-
     HRESULT SetCooperativeLevel(HWND Window, DWORD Flags) override {
         if ((Flags & ~(DDSCL_NORMAL | DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)) != 0)
             return DDERR_UNSUPPORTED;
@@ -566,7 +563,6 @@ private:
 
     static inline SdlDirectDraw* ExclusiveOwner = nullptr; // one per process
 
-    DWORD Refs = 1;
     bool LevelSet = false;
     bool Exclusive = false;
     HWND ExclusiveWindow = 0;
