@@ -88,6 +88,13 @@ void ErrorExit(j_common_ptr Info) {
 
 void OutputMessage(j_common_ptr) {} // warnings and traces are not shown
 
+// Fatal errors jump back to Errors.Jump; warnings stay silent.
+void UseErrorManager(jpeg_decompress_struct& Info, ErrorManager& Errors) {
+    Info.err = jpeg_std_error(&Errors.Pub);
+    Errors.Pub.error_exit = ErrorExit;
+    Errors.Pub.output_message = OutputMessage;
+}
+
 struct HeaderFacts {
     int Width;
     int Height;
@@ -99,9 +106,7 @@ struct HeaderFacts {
 bool ReadHeader(const std::uint8_t* Data, std::size_t Size, HeaderFacts* Facts) {
     jpeg_decompress_struct info;
     ErrorManager errors;
-    info.err = jpeg_std_error(&errors.Pub);
-    errors.Pub.error_exit = ErrorExit;
-    errors.Pub.output_message = OutputMessage;
+    UseErrorManager(info, errors);
     if (setjmp(errors.Jump)) {
         Facts->ErrorCode = errors.Pub.msg_code;
         jpeg_destroy_decompress(&info);
@@ -149,9 +154,7 @@ void CmykRowToBgr(const JSAMPLE* Cmyk, std::uint8_t* Bgr, JDIMENSION Width, bool
 bool Decode(DecodeJob* Job) {
     jpeg_decompress_struct info;
     ErrorManager errors;
-    info.err = jpeg_std_error(&errors.Pub);
-    errors.Pub.error_exit = ErrorExit;
-    errors.Pub.output_message = OutputMessage;
+    UseErrorManager(info, errors);
     if (setjmp(errors.Jump)) {
         Job->Failure = DecodeFailure::Library;
         Job->ErrorCode = errors.Pub.msg_code;
