@@ -2,6 +2,8 @@
 // application loop on SDL's headless drivers.
 #include "shell/vazu.h"
 
+#include "shell/LoadingSequence.h"
+
 #include "platform/win/User.h"
 
 #include <SDL.h>
@@ -176,6 +178,36 @@ TEST_F(ShellTest, TheClocksEndTickClosesTheMainWindowThroughTheTimer) {
     EXPECT_EQ(TickCount, 3630);
     EXPECT_EQ(Display, nullptr) << "the close handler ran";
     EXPECT_TRUE(Boxes.empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST(ProgressPercent, CountsTwoHundredFortyTwoFramesAsAHundred) {
+    // The count is one more than the frames loaded so far.
+    const std::pair<std::int32_t, long> Cases[] = {
+        {2, 1},     {3, 1},     // after the first and second frame
+        {119, 49},  {120, 50},  {121, 50}, {122, 50}, // after the 119th to 121st
+        {241, 100}, {242, 100}, {243, 100},           // after the 240th to 242nd
+        {11, 5},    // a list of 10 frames ends at 5
+        {301, 124}, // a list of 300 frames passes 100
+    };
+    for (const auto& [Count, Percent] : Cases)
+        EXPECT_EQ(ProgressPercent(Count), Percent) << "count " << Count;
+}
+
+TEST_F(ShellTest, TheDisplayErrorBoxNamesTheStepAndTheErrorUnderTheWindowsCaption) {
+    std::vector<std::pair<std::string, std::string>> Shown;
+    SetMessageBoxPresenter([&](HWND, const std::string& Text, const std::string& Caption, UINT) {
+        Shown.emplace_back(Text, Caption);
+        return IDOK;
+    });
+    ShowDisplayError(E_FAIL, "CreateFullScreenDisplay");
+    ASSERT_EQ(Shown.size(), 1u);
+    // The carriage return starts the second line of the box.
+    EXPECT_EQ(Shown[0].first, "CreateFullScreenDisplay: \nGeneric failure.");
+    EXPECT_EQ(Shown[0].second, "Form1");
 }
 
 } // namespace
