@@ -46,9 +46,7 @@ for row in "${cases[@]}"; do
   n=$((n + 1))
   echo "== $name"
   show="$WORK/shows/show$n"
-  make_small_show "$show"
-  (cd "$show" && eval "$breakage")
-  before=$(folder_state "$show")
+  make_broken_show "$show" "$breakage"
 
   start_vazu "$show"
   if [[ $message == plays ]]; then
@@ -63,9 +61,7 @@ for row in "${cases[@]}"; do
     dismiss_box vazu
   fi
   press Escape
-  wait_for_exit 5
-  [[ $EXIT_CODE -eq 0 ]] || fail "$name: exit code $EXIT_CODE"
-  [[ "$(folder_state "$show")" == "$before" ]] || fail "$name: the show folder changed"
+  expect_clean_exit "$show" 5 "$name"
   rm -rf "$show"
   echo "   $message; Escape ended it with exit code 0; folder unchanged"
 done

@@ -148,3 +148,19 @@ dismiss_box() {
   xwininfo -root -tree | grep -qF "\"$caption\":" && fail "the message box stayed open"
   xdotool mousemove 900 700
 }
+
+# A small show in folder $1, broken by the shell commands $2 run inside it.
+# SHOW_BEFORE then holds the folder's fingerprint.
+make_broken_show() {
+  make_small_show "$1"
+  (cd "$1" && eval "$2")
+  SHOW_BEFORE=$(folder_state "$1")
+}
+
+# Waits up to $2 seconds for the program to end with exit code 0 and checks
+# that show folder $1 is as make_broken_show left it; $3 names the case.
+expect_clean_exit() {
+  wait_for_exit "$2"
+  [[ $EXIT_CODE -eq 0 ]] || fail "$3: exit code $EXIT_CODE"
+  [[ "$(folder_state "$1")" == "$SHOW_BEFORE" ]] || fail "$3: the show folder changed"
+}
